@@ -1,0 +1,11 @@
+# SW_SANITIZE: "" (none), "address" (ASan + UBSan) or "thread" (TSan).
+set(SW_SANITIZE "" CACHE STRING "Sanitizer build: address or thread")
+if(SW_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(SW_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT SW_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "SW_SANITIZE must be empty, address or thread")
+endif()
