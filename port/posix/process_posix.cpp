@@ -63,7 +63,7 @@ class PosixProcess : public Process {
 }  // namespace
 
 std::unique_ptr<Process> Process::start(const std::string& program, const std::vector<std::string>& args,
-                                        const std::string& stdout_path) {
+                                        const std::string& stdout_path, const std::string& stderr_path) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -72,6 +72,8 @@ std::unique_ptr<Process> Process::start(const std::string& program, const std::v
   posix_spawn_file_actions_init(&actions);
   if (!stdout_path.empty())
     posix_spawn_file_actions_addopen(&actions, 1, stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (!stderr_path.empty())
+    posix_spawn_file_actions_addopen(&actions, 2, stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
   const int rc = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
