@@ -22,9 +22,9 @@ std::string derive_root_dir(const std::string& program_path);
 int find_files(const std::string& directory, std::vector<std::string>& array, const std::string& pattern);
 
 struct SweepPaths {
-  std::string library;       // root + "/data/pellsql.so"
-  std::string other_folder;  // root + "/sqlite/其他数据"
-  std::string main_database; // root + "/sqlite/数据库.db"
+  std::string library;        // root + "/data/pellsql.so"
+  std::string other_folder;   // root + "/sqlite/其他数据"
+  std::string main_database;  // root + "/sqlite/数据库.db"
 };
 SweepPaths sweep_paths(const std::string& root_dir);
 

@@ -40,7 +40,8 @@ TEST(Codepage, LongTextRoundTrips) {
 TEST(Codepage, Utf16le) {
   EXPECT_EQ(port::utf8_to_utf16le("A"), std::string("A\0", 2));
   EXPECT_EQ(port::utf8_to_utf16le("中"), std::string("\x2D\x4E", 2));
-  EXPECT_EQ(port::utf8_to_utf16le("\xF0\x9F\x98\x80"), std::string("\x3D\xD8\x00\xDE", 4)) << "surrogate pair";
+  EXPECT_EQ(port::utf8_to_utf16le("\xF0\x9F\x98\x80"), std::string("\x3D\xD8\x00\xDE", 4))
+      << "surrogate pair";
   EXPECT_EQ(port::utf8_to_utf16le("\xFF"), std::string("\xFD\xFF", 2)) << "malformed becomes U+FFFD";
   EXPECT_EQ(port::utf8_to_utf16le(""), "");
 }

@@ -8,7 +8,7 @@
 namespace port {
 
 struct DirEntry {
-  std::string name;        // file name alone
+  std::string name;  // file name alone
   bool is_directory = false;
   bool is_hidden = false;  // name starts with '.'
   bool is_system = false;  // neither a regular file nor a directory (device, socket, fifo)

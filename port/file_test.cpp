@@ -7,7 +7,8 @@
 namespace fs = std::filesystem;
 
 TEST(File, WriteAppendReadAndExistence) {
-  const std::string path = (fs::temp_directory_path() / ("port-file-" + std::to_string(std::rand()))).string();
+  const std::string path =
+      (fs::temp_directory_path() / ("port-file-" + std::to_string(std::rand()))).string();
   ASSERT_TRUE(port::write_file(path, std::string("one\0two", 7)));
   EXPECT_TRUE(port::file_exists(path));
   EXPECT_FALSE(port::directory_exists(path));

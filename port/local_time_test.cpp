@@ -23,5 +23,6 @@ TEST(LocalTime, LocalClockAgreesWithNow) {
   ASSERT_TRUE(port::calendar_from_seconds(local, from));
   EXPECT_EQ(from.year, now.year);
   EXPECT_EQ(from.day, now.day);
-  EXPECT_NEAR(from.hour * 3600 + from.minute * 60 + from.second, now.hour * 3600 + now.minute * 60 + now.second, 2);
+  EXPECT_NEAR(from.hour * 3600 + from.minute * 60 + from.second,
+              now.hour * 3600 + now.minute * 60 + now.second, 2);
 }

@@ -119,7 +119,8 @@ TEST(NamedMutex, ProcessKilledWhileHoldingLeavesItAbandoned) {
 }
 
 TEST(NamedMutex, NamesThatAreNoFileNamesStillWork) {
-  for (const std::string& name : {std::string("a/b\\c:d"), std::string("中文名字qmtx"), std::string(300, 'x')}) {
+  for (const std::string& name :
+       {std::string("a/b\\c:d"), std::string("中文名字qmtx"), std::string(300, 'x')}) {
     auto m = port::NamedMutex::open_or_create(name + unique_name("odd"));
     ASSERT_TRUE(m) << name;
     EXPECT_EQ(m->wait(1000), port::WaitResult::acquired);

@@ -14,7 +14,8 @@ class Process {
   // output and error go to the files given (else they are inherited). Null
   // when the program cannot be started.
   static std::unique_ptr<Process> start(const std::string& program, const std::vector<std::string>& args,
-                                        const std::string& stdout_path = "", const std::string& stderr_path = "");
+                                        const std::string& stdout_path = "",
+                                        const std::string& stderr_path = "");
 
   virtual ~Process() = default;  // kills a process that still runs, then reaps it
   // timeout_ms < 0: no limit. True when the process has ended; *exit_code is

@@ -57,8 +57,8 @@ RunOutcome RecordingView::outcome() const {
 
 void MigrationTest::SetUp() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  folder = (fs::temp_directory_path() / ("shiftwell-e2e-" + std::string(info->test_suite_name()) + "-" +
-                                         info->name()))
+  folder = (fs::temp_directory_path() /
+            ("shiftwell-e2e-" + std::string(info->test_suite_name()) + "-" + info->name()))
                .string();
   fs::remove_all(folder);
   fs::create_directories(folder);
@@ -73,7 +73,8 @@ void MigrationTest::TearDown() {
   fs::remove_all(folder);
 }
 
-void MigrationTest::serve(std::shared_ptr<const velora_sim::Dataset> dataset, velora_sim::SimOptions options) {
+void MigrationTest::serve(std::shared_ptr<const velora_sim::Dataset> dataset,
+                          velora_sim::SimOptions options) {
   sim = std::make_unique<velora_sim::VeloraSim>(std::move(dataset), std::move(options));
   std::string error;
   ASSERT_TRUE(sim->start(error)) << error;
@@ -117,7 +118,9 @@ struct Db {
     sqlite3_finalize(st);
     return out;
   }
-  void exec(const std::string& sql) const { ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql; }
+  void exec(const std::string& sql) const {
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  }
   sqlite3* db = nullptr;
 };
 
@@ -154,7 +157,8 @@ std::string cents(const std::string& text) {
   return buf;
 }
 
-const char* kMemberColumns = "wxid text, wx_name text, ktx_money real, ztx_money real, zcg_number integer, record text";
+const char* kMemberColumns =
+    "wxid text, wx_name text, ktx_money real, ztx_money real, zcg_number integer, record text";
 const char* kRelationColumns = "sj_wxid text, xj_wxid text, channel text, config text";
 const char* kOrderColumns =
     "creation_time text, settling_time text, platform text, wx_name text, title text, id text, picture text, "
@@ -176,15 +180,19 @@ Rows MigrationTest::table(const std::string& sql) const { return sorted(Db(datab
 Rows MigrationTest::stored_members() const {
   return table("SELECT wxid, wx_name, ktx_money, ztx_money, zcg_number, record FROM member");
 }
-Rows MigrationTest::stored_relations() const { return table("SELECT sj_wxid, xj_wxid, channel, config FROM fission"); }
+Rows MigrationTest::stored_relations() const {
+  return table("SELECT sj_wxid, xj_wxid, channel, config FROM fission");
+}
 Rows MigrationTest::stored_orders() const {
   return table(
-      "SELECT creation_time, settling_time, platform, wx_name, title, id, picture, order_main, order_vice, numbers, "
+      "SELECT creation_time, settling_time, platform, wx_name, title, id, picture, order_main, order_vice, "
+      "numbers, "
       "pay_price, union_yj, user_yj, royalty_one, client, order_state, category, wxid FROM register_order");
 }
 Rows MigrationTest::stored_withdrawals() const {
   return table(
-      "SELECT order_main, order_vice, creation_time, settling_time, wxid, wx_name, t_money, t_type, t_source, "
+      "SELECT order_main, order_vice, creation_time, settling_time, wxid, wx_name, t_money, t_type, "
+      "t_source, "
       "t_mode, staff, config FROM income");
 }
 
@@ -193,7 +201,8 @@ Rows MigrationTest::expected_members() const {
   std::vector<std::vector<std::string>> v;
   for (std::size_t i = 0; i < d.member_count(); ++i) {
     const auto m = d.member(i);
-    v.push_back({m.wxid, m.nickname, m.balance, m.withdraw_amount, std::to_string(m.finished_orders_number), ""});
+    v.push_back(
+        {m.wxid, m.nickname, m.balance, m.withdraw_amount, std::to_string(m.finished_orders_number), ""});
   }
   return through_affinity(kMemberColumns, v);
 }
@@ -218,12 +227,13 @@ Rows MigrationTest::expected_orders() const {
     for (std::size_t i = 0; i < d.order_count(p); ++i) {
       const auto o = d.order(p, i);
       const bool pdd = p == Platform::pinduoduo, douyin = p == Platform::douyin;
-      v.push_back({pdd ? utc8_text(o.create_time) : o.create_time, pdd ? utc8_text(o.settle_time) : o.settle_time,
-                   std::string(velora_sim::platform_text(p)), o.nickname, o.title, o.item_id,
-                   p == Platform::jd ? "" : o.picture, o.order_main, o.order_vice,
-                   douyin ? "1" : std::to_string(o.quantity), pdd || douyin ? cents(o.pay_amount) : o.pay_amount,
-                   pdd || douyin ? cents(o.commission) : o.commission, o.fl_user, o.fl_agent, "Velora转移", "交易成功",
-                   p == Platform::taobao ? o.category : "", o.wxid});
+      v.push_back({pdd ? utc8_text(o.create_time) : o.create_time,
+                   pdd ? utc8_text(o.settle_time) : o.settle_time, std::string(velora_sim::platform_text(p)),
+                   o.nickname, o.title, o.item_id, p == Platform::jd ? "" : o.picture, o.order_main,
+                   o.order_vice, douyin ? "1" : std::to_string(o.quantity),
+                   pdd || douyin ? cents(o.pay_amount) : o.pay_amount,
+                   pdd || douyin ? cents(o.commission) : o.commission, o.fl_user, o.fl_agent, "Velora转移",
+                   "交易成功", p == Platform::taobao ? o.category : "", o.wxid});
     }
   }
   return through_affinity(kOrderColumns, v);
@@ -243,8 +253,8 @@ Rows MigrationTest::expected_withdrawals() const {
         break;
       }
     }
-    v.push_back({w.packet_hash, w.packet_hash, w.createdt, w.changedt, wxid, name, w.money, "提现成功", "Velora转移",
-                 "Velora转移", "Velora转移", "{}"});
+    v.push_back({w.packet_hash, w.packet_hash, w.createdt, w.changedt, wxid, name, w.money, "提现成功",
+                 "Velora转移", "Velora转移", "Velora转移", "{}"});
   }
   return through_affinity(kWithdrawalColumns, v);
 }

@@ -76,7 +76,8 @@ TEST_F(Migration, PagesAreRequestedOnceEachAndEveryRowIsStored) {
   EXPECT_EQ(c.requests(Endpoint::orders_jd), 11u) << "one page with data, then ten empty";
   EXPECT_EQ(c.requests(Endpoint::withdrawal_list), 12u);
   std::size_t with_upline = 0;
-  for (std::size_t i = 0; i < data->member_count(); ++i) with_upline += data->member(i).upline_uid.has_value();
+  for (std::size_t i = 0; i < data->member_count(); ++i)
+    with_upline += data->member(i).upline_uid.has_value();
   EXPECT_EQ(c.requests(Endpoint::member_detail), data->member_count() + with_upline)
       << "one detail request per member, a second for its upline";
 
@@ -106,10 +107,11 @@ TEST_F(Migration, LogsItsStagesInOrderEvenWhenEverythingIsEmpty) {
   const RunOutcome outcome = migrate();
   EXPECT_TRUE(outcome.completed);
   std::vector<std::string> messages;
-  for (const auto& l : view.lines()) messages.push_back(l.substr(l.find("--->>>>>") + 8, l.size() - l.find("--->>>>>") - 10));
-  const std::vector<std::string> expected = {"会员信息开始转移", "订单信息开始转移", "会员信息全部完成",
-                                             "提现信息开始转移", "提现记录全部完成", "订单信息全部完成",
-                                             "数据获取完毕", "数据库已保存：" + database()};
+  for (const auto& l : view.lines())
+    messages.push_back(l.substr(l.find("--->>>>>") + 8, l.size() - l.find("--->>>>>") - 10));
+  const std::vector<std::string> expected = {
+      "会员信息开始转移", "订单信息开始转移", "会员信息全部完成", "提现信息开始转移",
+      "提现记录全部完成", "订单信息全部完成", "数据获取完毕",     "数据库已保存：" + database()};
   EXPECT_EQ(messages, expected);
   expect_consistent_file();
 }
@@ -119,7 +121,8 @@ TEST_F(Migration, QuotesEmojiAndPlaceholderLookAlikesReachTheirColumns) {
   const RunOutcome outcome = migrate();
   EXPECT_TRUE(outcome.completed) << view.log();
   expect_all_rows_stored();
-  EXPECT_EQ(query("SELECT count(*) FROM sqlite_master WHERE type='table'"), "38") << "no statement changed the schema";
+  EXPECT_EQ(query("SELECT count(*) FROM sqlite_master WHERE type='table'"), "38")
+      << "no statement changed the schema";
 }
 
 TEST_F(Migration, FieldConversionsOfEachPlatform) {
@@ -172,19 +175,26 @@ TEST_F(Migration, FieldConversionsOfEachPlatform) {
 
   EXPECT_EQ(table("SELECT wxid, wx_name, ktx_money, ztx_money, zcg_number, record FROM member"),
             (Rows{"wxid_child|O'Neil|0.1|0.0|0|", "wxid_solo|独行侠😀|12.5|3.0|4|"}));
-  EXPECT_EQ(table("SELECT sj_wxid, xj_wxid, channel, config FROM fission"), (Rows{"wxid_boss|wxid_child|Velora转移|{}"}))
+  EXPECT_EQ(table("SELECT sj_wxid, xj_wxid, channel, config FROM fission"),
+            (Rows{"wxid_boss|wxid_child|Velora转移|{}"}))
       << "a relation is stored also when the upline is not in the list";
   EXPECT_EQ(query("SELECT count(*) FROM member WHERE wxid = 'wxid_boss'"), "0");
-  EXPECT_EQ(query("SELECT creation_time||'|'||settling_time||'|'||pay_price||'|'||union_yj||'|'||order_main||'|'||order_vice "
+  EXPECT_EQ(query("SELECT "
+                  "creation_time||'|'||settling_time||'|'||pay_price||'|'||union_yj||'|'||order_main||'|'||"
+                  "order_vice "
                   "FROM register_order WHERE platform = '拼多多'"),
             "2022-01-01 08:00:00|2022-01-02 08:00:00|19.99|1.5|P1|P1");
-  EXPECT_EQ(query("SELECT numbers||'|'||pay_price||'|'||union_yj||'|'||order_vice FROM register_order WHERE platform = '抖音'"),
+  EXPECT_EQ(query("SELECT numbers||'|'||pay_price||'|'||union_yj||'|'||order_vice FROM register_order WHERE "
+                  "platform = '抖音'"),
             "1|12.5|0.0|i4");
   EXPECT_EQ(query("SELECT picture||'|'||category FROM register_order WHERE platform = '京东'"), "|");
   EXPECT_EQ(query("SELECT category FROM register_order WHERE platform = '淘宝'"), "女装");
   EXPECT_EQ(query("SELECT category FROM register_order WHERE platform = '唯品会'"), "");
-  EXPECT_EQ(query("SELECT count(*) FROM register_order WHERE client = 'Velora转移' AND order_state = '交易成功'"), "5");
-  EXPECT_EQ(table("SELECT order_main, order_vice, wxid, wx_name, t_money, t_type, t_source, t_mode, staff, config FROM income"),
+  EXPECT_EQ(
+      query("SELECT count(*) FROM register_order WHERE client = 'Velora转移' AND order_state = '交易成功'"),
+      "5");
+  EXPECT_EQ(table("SELECT order_main, order_vice, wxid, wx_name, t_money, t_type, t_source, t_mode, staff, "
+                  "config FROM income"),
             (Rows{"hash-1|hash-1|wxid_child|O'Neil|8.8|提现成功|Velora转移|Velora转移|Velora转移|{}",
                   "hash-2|hash-2|||1.0|提现成功|Velora转移|Velora转移|Velora转移|{}"}))
       << "a withdrawal of an unknown user is stored with an empty chat id and name";
@@ -275,7 +285,8 @@ TEST_F(Migration, BadInputIsRefusedAndNothingIsWritten) {
 TEST_F(Migration, AnUnwritableFolderIsReportedAndNothingStarts) {
   serve(generated(5, 1, 1));
   EXPECT_FALSE(start_run(*state, "10086", sim->token(), folder + "/missing/folder"));
-  EXPECT_EQ(view.count_lines_with("无法写入数据库文件 " + folder + "/missing/folder/数据库_10086.db"), 1) << view.log();
+  EXPECT_EQ(view.count_lines_with("无法写入数据库文件 " + folder + "/missing/folder/数据库_10086.db"), 1)
+      << view.log();
   EXPECT_FALSE(view.outcome().started);
   EXPECT_EQ(sim->counters().total_requests, 0u);
 }

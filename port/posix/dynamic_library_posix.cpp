@@ -1,8 +1,8 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <vector>
 
@@ -50,11 +50,13 @@ class CodeRanges {
       while (std::fgets(line, sizeof line, f)) {
         unsigned long b = 0, e = 0;
         char perms[8] = {};
-        if (std::sscanf(line, "%lx-%lx %7s", &b, &e, perms) == 3 && perms[2] == 'x') ranges_.push_back({b, e});
+        if (std::sscanf(line, "%lx-%lx %7s", &b, &e, perms) == 3 && perms[2] == 'x')
+          ranges_.push_back({b, e});
       }
       std::fclose(f);
     }
-    std::sort(ranges_.begin(), ranges_.end(), [](const Range& x, const Range& y) { return x.begin < y.begin; });
+    std::sort(ranges_.begin(), ranges_.end(),
+              [](const Range& x, const Range& y) { return x.begin < y.begin; });
   }
 
   std::mutex mutex_;

@@ -175,7 +175,8 @@ class PosixNamedMutex : public NamedMutex {
       if (errno != EWOULDBLOCK && errno != EINTR) return false;
       const auto left = deadline - std::chrono::steady_clock::now();
       if (left <= std::chrono::steady_clock::duration::zero()) return false;
-      const auto pause = std::min<std::chrono::steady_clock::duration>(left, std::chrono::microseconds(pause_us));
+      const auto pause =
+          std::min<std::chrono::steady_clock::duration>(left, std::chrono::microseconds(pause_us));
       ::usleep(static_cast<useconds_t>(std::chrono::duration_cast<std::chrono::microseconds>(pause).count()));
       pause_us = std::min(pause_us * 2, 10000);
     }

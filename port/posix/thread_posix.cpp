@@ -57,7 +57,8 @@ class PosixThread : public Thread {
 
 }  // namespace
 
-std::unique_ptr<Thread> Thread::start(std::function<void()> body, std::size_t stack_bytes, bool* out_of_memory) {
+std::unique_ptr<Thread> Thread::start(std::function<void()> body, std::size_t stack_bytes,
+                                      bool* out_of_memory) {
   if (out_of_memory) *out_of_memory = false;
   auto state = std::make_shared<State>();
   state->body = std::move(body);

@@ -79,8 +79,8 @@ class HeadlessView : public RunView {
  private:
   void draw() {
     if (!live_) return;
-    std::fprintf(stderr, "\r\033[K%s  %s  %s  %s", captions_[0].c_str(), captions_[1].c_str(), captions_[2].c_str(),
-                 captions_[3].c_str());
+    std::fprintf(stderr, "\r\033[K%s  %s  %s  %s", captions_[0].c_str(), captions_[1].c_str(),
+                 captions_[2].c_str(), captions_[3].c_str());
     std::fflush(stderr);
   }
 

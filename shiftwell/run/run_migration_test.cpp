@@ -11,15 +11,19 @@ TEST(CleanInput, RobotNumbers) {
     bool ok;
     const char* cleaned;
   } cases[] = {
-      {"12345", true, "12345"}, {" robot_7-a \r\n", true, "robot_7-a"}, {"", false, ""},
-      {"   ", false, ""},       {"../etc", false, ""},                 {"a/b", false, ""},
-      {"a b", false, ""},       {"编号", false, ""},                   {"1&page=9", false, ""},
+      {"12345", true, "12345"}, {" robot_7-a \r\n", true, "robot_7-a"},
+      {"", false, ""},          {"   ", false, ""},
+      {"../etc", false, ""},    {"a/b", false, ""},
+      {"a b", false, ""},       {"编号", false, ""},
+      {"1&page=9", false, ""},
   };
   for (const auto& c : cases) {
     std::string out, why;
     EXPECT_EQ(clean_sub_id(c.typed, out, &why), c.ok) << c.typed;
-    if (c.ok) EXPECT_EQ(out, c.cleaned);
-    else EXPECT_FALSE(why.empty());
+    if (c.ok)
+      EXPECT_EQ(out, c.cleaned);
+    else
+      EXPECT_FALSE(why.empty());
   }
 }
 
@@ -41,7 +45,8 @@ TEST(CleanInput, TokensAreTrimmedAndNeverEchoed) {
     std::string out, why;
     EXPECT_EQ(clean_token(c.typed, out, &why), c.ok) << c.typed;
     if (c.ok) EXPECT_EQ(out, c.cleaned);
-    EXPECT_EQ(why.find(c.typed.empty() ? "\x01" : c.typed), std::string::npos) << "the reason must not echo the token";
+    EXPECT_EQ(why.find(c.typed.empty() ? "\x01" : c.typed), std::string::npos)
+        << "the reason must not echo the token";
   }
 }
 

@@ -18,7 +18,8 @@ bool read_list_page(ProgramState& state, const ListEndpoint& endpoint, int page,
   if (is_error_answer(doc)) {
     // A refused token answers every page so: say it once per list.
     if (page == 1) {
-      if (state.report.refused_list(name)) append_log(state, "平台拒绝了" + name + "的请求：" + platform_message(doc));
+      if (state.report.refused_list(name))
+        append_log(state, "平台拒绝了" + name + "的请求：" + platform_message(doc));
     } else if (!state.report.is_refused(name)) {
       append_log(state, where + "平台返回错误：" + platform_message(doc));
       state.report.missing_page(name, page);

@@ -17,8 +17,8 @@ struct Field {
 
 struct PlatformFields {
   const char* platform;
-  Field creation_time, settling_time, title, id, picture, order_main, order_vice, numbers, pay_price, union_yj,
-      category;
+  Field creation_time, settling_time, title, id, picture, order_main, order_vice, numbers, pay_price,
+      union_yj, category;
 };
 
 constexpr Field S(const char* p) { return {Read::string, p}; }
@@ -29,11 +29,20 @@ const PlatformFields kPlatforms[5] = {
     {"淘宝", S("/tk_create_time"), S("/tk_earning_time"), S("/item_title"), S("/item_id"), S("/item_img"),
      S("/trade_parent_id"), S("/trade_id"), T("/item_num"), T("/pay_price"), T("/pub_share_fee"),
      T("/item_category_name")},
-    {"京东", S("/orderTime"), S("/finishTime"), S("/skuName"), S("/itemId"), C(""), S("/orderId"), S("/uniqueId"),
-     T("/skuNum"), T("/estimateCosPrice"), T("/estimateFee"), C("")},
-    {"拼多多", T("/order_pay_time", Convert::unix_time), {Read::string, "/order_settle_time", Convert::unix_time},
-     S("/goods_name"), S("/goods_id"), S("/goods_thumbnail_url"), S("/order_sn"), S("/order_sn"),
-     T("/goods_quantity"), T("/order_amount", Convert::cents), T("/promotion_amount", Convert::cents), C("")},
+    {"京东", S("/orderTime"), S("/finishTime"), S("/skuName"), S("/itemId"), C(""), S("/orderId"),
+     S("/uniqueId"), T("/skuNum"), T("/estimateCosPrice"), T("/estimateFee"), C("")},
+    {"拼多多",
+     T("/order_pay_time", Convert::unix_time),
+     {Read::string, "/order_settle_time", Convert::unix_time},
+     S("/goods_name"),
+     S("/goods_id"),
+     S("/goods_thumbnail_url"),
+     S("/order_sn"),
+     S("/order_sn"),
+     T("/goods_quantity"),
+     T("/order_amount", Convert::cents),
+     T("/promotion_amount", Convert::cents),
+     C("")},
     {"抖音", T("/create_time"), S("/update_time"), S("/productName"), S("/productId"), S("/productImg"),
      S("/orderId"), S("/productId"), C("1"), T("/totalPayAmount", Convert::cents),
      T("/estimatedCommission", Convert::cents), C("")},
@@ -43,9 +52,11 @@ const PlatformFields kPlatforms[5] = {
 
 const char* const kOrderTemplate =
     "INSERT INTO "
-    "register_order(creation_time,settling_time,platform,wx_name,title,id,picture,order_main,order_vice,numbers,"
+    "register_order(creation_time,settling_time,platform,wx_name,title,id,picture,order_main,order_vice,"
+    "numbers,"
     "pay_price,union_yj,user_yj,royalty_one,client,order_state,category,wxid) "
-    "VALUES('#creation_time','#settling_time','#platform','#wx_name','#title','#id','#picture','#order_main','#"
+    "VALUES('#creation_time','#settling_time','#platform','#wx_name','#title','#id','#picture','#order_main',"
+    "'#"
     "order_vice','#numbers','#pay_price','#union_yj','#user_yj','#royalty_one','#client','#order_state','#"
     "category','#wxid')";
 
@@ -92,7 +103,8 @@ void transfer_order(ProgramState& state, JsonDocument& doc, const PlatformFields
 
   state.target_db.connect();
   if (state.target_db.query_count("register_order", "order_main = '" + sql_quote(order_main) +
-                                                        "' AND order_vice = '" + sql_quote(order_vice) + "'") != 0) {
+                                                        "' AND order_vice = '" + sql_quote(order_vice) +
+                                                        "'") != 0) {
     append_log(state, "疑似存在相同订单订单[" + order_main + "] 子订单[" + order_vice + "]");
   } else {
     insert_row(state, sql, CounterKind::order, "register_order", order_main + " / " + order_vice);
@@ -109,7 +121,8 @@ void order_worker(ProgramState& state) {
       const int page = claim_page(state.order_lock, state.order_page_counters[k]);
       if (!read_list_page(state, kOrderLists[k], page, doc)) break;
       const int count = doc.read_count("/data/list");
-      for (int i = 0; i < count && !state.stop_requested.load(); ++i) transfer_order(state, doc, kPlatforms[k], i);
+      for (int i = 0; i < count && !state.stop_requested.load(); ++i)
+        transfer_order(state, doc, kPlatforms[k], i);
     }
   }
 }

@@ -47,7 +47,8 @@ std::int64_t unix_to_local_time(const std::string& text) {
   bool negative = false;
   if (i < head.size() && (head[i] == '+' || head[i] == '-')) negative = head[i++] == '-';
   std::int64_t value = 0;
-  for (; i < head.size() && std::isdigit(static_cast<unsigned char>(head[i])); ++i) value = value * 10 + (head[i] - '0');
+  for (; i < head.size() && std::isdigit(static_cast<unsigned char>(head[i])); ++i)
+    value = value * 10 + (head[i] - '0');
   if (negative) value = -value;
   if (value > INT_MAX) value = INT_MAX;
   if (value < INT_MIN) value = INT_MIN;
@@ -57,7 +58,8 @@ std::int64_t unix_to_local_time(const std::string& text) {
 namespace {
 
 // Appends one picture; runs of a code letter select its width.
-void format_picture(const std::string& picture, const port::LocalDateTime& t, bool time_part, std::string& out) {
+void format_picture(const std::string& picture, const port::LocalDateTime& t, bool time_part,
+                    std::string& out) {
   char buf[16];
   for (std::size_t i = 0; i < picture.size();) {
     const char c = picture[i];

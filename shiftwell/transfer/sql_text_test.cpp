@@ -21,7 +21,9 @@ TEST(FillPlaceholders, ReplacesEachPlaceholderOnceWithoutRescanningValues) {
     std::string expected;
   } cases[] = {
       {"every occurrence", "'#a','#a','#b'", {{"#a", "1"}, {"#b", "2"}}, "'1','1','2'"},
-      {"value looks like a later placeholder", "'#title','#wxid'", {{"#title", "#wxid"}, {"#wxid", "w1"}},
+      {"value looks like a later placeholder",
+       "'#title','#wxid'",
+       {{"#title", "#wxid"}, {"#wxid", "w1"}},
        "'#wxid','w1'"},
       {"value looks like itself", "#id", {{"#id", "#id#id"}}, "#id#id"},
       {"unknown placeholders stay", "#x #a", {{"#a", "1"}}, "#x 1"},
@@ -38,9 +40,12 @@ TEST(UnixToLocalTime, ReadsTheFirstTenCharactersLikeAtoi) {
     const char* text;
     std::int64_t seconds_after_1970_utc;
   } cases[] = {
-      {"1640995200", 1640995200}, {"1640995200123", 1640995200},  // milliseconds cut to ten digits
-      {"", 0},                    {"abc", 0},
-      {"  42x", 42},              {"-5", -5},
+      {"1640995200", 1640995200},
+      {"1640995200123", 1640995200},  // milliseconds cut to ten digits
+      {"", 0},
+      {"abc", 0},
+      {"  42x", 42},
+      {"-5", -5},
       {"9999999999", 2147483647},  // clamped to 32 bits
   };
   for (const auto& c : cases)
@@ -48,7 +53,8 @@ TEST(UnixToLocalTime, ReadsTheFirstTenCharactersLikeAtoi) {
 }
 
 TEST(FormatDateTime, PicturesAndTheUtc8Clock) {
-  EXPECT_EQ(format_date_time(unix_to_local_time("1640995200"), "yyyy-MM-dd", " HH:mm:ss"), "2022-01-01 08:00:00");
+  EXPECT_EQ(format_date_time(unix_to_local_time("1640995200"), "yyyy-MM-dd", " HH:mm:ss"),
+            "2022-01-01 08:00:00");
   EXPECT_EQ(format_date_time(unix_to_local_time(""), "yyyy-MM-dd", " HH:mm:ss"), "1970-01-01 08:00:00");
   EXPECT_EQ(format_date_time(unix_to_local_time("1700000000"), "yyyy-MM-dd", ""), "2023-11-15");
   EXPECT_EQ(format_date_time(unix_to_local_time("1700000000"), "", "HH:mm"), "06:13");
@@ -59,9 +65,16 @@ TEST(DivideBy100, AtofThenPercentThirteenG) {
   struct {
     const char* text;
     const char* expected;
-  } cases[] = {{"1999", "19.99"}, {"150", "1.5"},   {"1250", "12.5"},      {"0", "0"},
-               {"", "0"},         {"abc", "0"},     {"12.5yuan", "0.125"}, {"-300", "-3"},
-               {"1", "0.01"},     {"123456789012345", "1234567890123"}};
+  } cases[] = {{"1999", "19.99"},
+               {"150", "1.5"},
+               {"1250", "12.5"},
+               {"0", "0"},
+               {"", "0"},
+               {"abc", "0"},
+               {"12.5yuan", "0.125"},
+               {"-300", "-3"},
+               {"1", "0.01"},
+               {"123456789012345", "1234567890123"}};
   for (const auto& c : cases) EXPECT_EQ(divide_by_100(c.text), c.expected) << c.text;
 }
 

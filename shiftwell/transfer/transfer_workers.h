@@ -22,7 +22,8 @@ void withdrawal_worker(ProgramState& state);
 bool read_list_page(ProgramState& state, const ListEndpoint& endpoint, int page, JsonDocument& doc);
 
 // The member row of the withdrawal's user, through the record column, through the record column
-void find_member_by_record(ProgramState& state, const std::string& user_id, std::string& wxid, std::string& name);
+void find_member_by_record(ProgramState& state, const std::string& user_id, std::string& wxid,
+                           std::string& name);
 
 // Runs an insert (the caller holds connect). On success adds to the counter;
 // on failure logs the table, the key and SQLite's message and tallies it.

@@ -4,12 +4,13 @@
 
 namespace shiftwell {
 
-void find_member_by_record(ProgramState& state, const std::string& user_id, std::string& wxid, std::string& name) {
+void find_member_by_record(ProgramState& state, const std::string& user_id, std::string& wxid,
+                           std::string& name) {
   wxid.clear();
   name.clear();
   state.target_db.connect();
-  state.target_db.query_fields("SELECT wxid,wx_name FROM member WHERE record = '" + sql_quote(user_id) + "' LIMIT 1",
-                               wxid, {&name});
+  state.target_db.query_fields(
+      "SELECT wxid,wx_name FROM member WHERE record = '" + sql_quote(user_id) + "' LIMIT 1", wxid, {&name});
   state.target_db.disconnect();
 }
 
@@ -28,13 +29,14 @@ void transfer_withdrawal(ProgramState& state, JsonDocument& doc, int i) {
   const std::string k = sql_quote(key);
   state.target_db.connect();
   if (state.target_db.query_count("income", "order_main = '" + k + "' AND order_vice = '" + k + "'") == 0) {
-    insert_row(state,
-               "INSERT INTO income(order_main,order_vice,creation_time,settling_time,wxid,wx_name,t_money,t_type,"
-               "t_source,t_mode,staff,config) VALUES('" +
-                   k + "','" + k + "','" + sql_quote(created) + "','" + sql_quote(changed) + "','" + sql_quote(wxid) +
-                   "','" + sql_quote(name) + "','" + sql_quote(money) +
-                   "','提现成功','Velora转移','Velora转移','Velora转移','{}')",
-               CounterKind::withdrawal, "income", key);
+    insert_row(
+        state,
+        "INSERT INTO income(order_main,order_vice,creation_time,settling_time,wxid,wx_name,t_money,t_type,"
+        "t_source,t_mode,staff,config) VALUES('" +
+            k + "','" + k + "','" + sql_quote(created) + "','" + sql_quote(changed) + "','" +
+            sql_quote(wxid) + "','" + sql_quote(name) + "','" + sql_quote(money) +
+            "','提现成功','Velora转移','Velora转移','Velora转移','{}')",
+        CounterKind::withdrawal, "income", key);
   }
   state.target_db.disconnect();
 }
