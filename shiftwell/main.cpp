@@ -12,9 +12,11 @@
 int main(int argc, char** argv) {
   if (shiftwell::wants_headless(argc, argv)) {
     shiftwell::ProgramState state;
+    state.supervision.start_thread_check();
     return shiftwell::run_headless(state, argc, argv);
   }
   shiftwell::WindowServices services(argc, argv);
   shiftwell::ProgramState state;
+  state.supervision.start_thread_check();  // before the window exists
   return shiftwell::run_window(state);
 }
