@@ -298,7 +298,13 @@ TEST_F(Migration, AStopEndsTheRunCleanly) {
   auto thread = start_run(*state, sim->dataset().sub_id(), sim->token(), folder);
   ASSERT_TRUE(thread);
   const std::uint64_t until = port::tick_count_ms() + 60000;
-  while (state->member_count < 20 && port::tick_count_ms() < until) port::sleep_ms(10);
+  auto members_counted = [&] {
+    state->member_lock.lock_write();  // the counter's own lock, as the workers take it
+    const int n = state->member_count;
+    state->member_lock.unlock_write();
+    return n;
+  };
+  while (members_counted() < 20 && port::tick_count_ms() < until) port::sleep_ms(10);
   request_stop(*state);
   ASSERT_TRUE(thread->wait(60000));
   const RunOutcome outcome = view.outcome();
